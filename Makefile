@@ -44,3 +44,24 @@ check-wine: win32
 
 clean:
 	rm -rf $(BUILD) dist
+
+# Fuzzers (tests/fuzz): clang's libFuzzer with ASan and UBSan, in a tree of
+# their own. `make check` runs each briefly; `make fuzz` as long as asked.
+FUZZ         := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 3600
+
+.PHONY: fuzz-build check-fuzz fuzz
+
+$(FUZZ)/CMakeCache.txt: | deps-check
+	CC=clang CXX=clang++ cmake -S tests/fuzz -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+fuzz-build: $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS)
+
+check: check-fuzz
+
+check-fuzz: fuzz-build
+	cd $(FUZZ) && ctest -j $(JOBS) --output-on-failure
+
+fuzz: fuzz-build
+	tools/run-fuzzers.sh $(FUZZ) $(FUZZ_SECONDS)
