@@ -113,6 +113,14 @@ int ReadAccountFile(const char *path, ACCOUNT_INFO *account)
     FILE *file = fopen(path, "rb");
     if (!file)
         return -1;
+    // A path that opens but cannot be read (a folder, where the system
+    // opens those) is a file that cannot be opened.
+    int first = getc(file);
+    if (first == EOF && ferror(file)) {
+        fclose(file);
+        return -1;
+    }
+    ungetc(first, file);
     char line[LINE_BUFFER_SIZE];
     while (ReadLine(file, line)) {
         size_t length = strlen(line);
