@@ -16,6 +16,22 @@ static std::vector<ScriptStep> LoggedIn(std::vector<ScriptStep> after_stat)
     return steps;
 }
 
+// The replies of a whole exchange, each byte sent alone and followed by a
+// pause; each reply after the first waits for the client's command.
+static std::vector<ScriptStep> Dripped(std::vector<std::string> replies, int pause_ms)
+{
+    std::vector<ScriptStep> steps;
+    for (const std::string &reply : replies) {
+        if (!steps.empty())
+            steps.push_back(ExpectLine());
+        for (char c : reply) {
+            steps.push_back(Send(std::string(1, c)));
+            steps.push_back(Pause(pause_ms));
+        }
+    }
+    return steps;
+}
+
 const std::vector<Pop3Case> &Pop3Cases()
 {
     static const std::vector<Pop3Case> cases = {
@@ -54,12 +70,15 @@ const std::vector<Pop3Case> &Pop3Cases()
         {"stat_without_number", LoggedIn({Send("+OK\r\n")}), ALL_LINES, -6, false},
         {"stat_letters", LoggedIn({Send("+OK abc 1\r\n")}), ALL_LINES, -6, false},
         {"stat_count_beyond_32_bits", LoggedIn({Send("+OK 2147483648 1\r\n")}), ALL_LINES, -6, false},
+        {"stat_count_blank", LoggedIn({Send("+OK   \r\n")}), ALL_LINES, -6, false},
+        {"stat_count_below_32_bits", LoggedIn({Send("+OK -2147483649 1\r\n")}), ALL_LINES, -6, false},
         // The server goes away.
         {"closed_at_once", {Close()}, "", -5, false},
         {"closed_after_greeting", {Send("+OK\r\n"), ExpectLine(), Close()}, USER_LINE, -5, false},
         {"closed_before_stat_reply", LoggedIn({Close()}), ALL_LINES, -6, false},
         {"closed_mid_line", LoggedIn({Send("+OK 3"), Close()}), ALL_LINES, -6, false},
         {"reset_mid_reply", {Send("+OK hel"), Reset()}, "", -5, false},
+        {"reset_mid_stat_reply", LoggedIn({Send("+OK 3"), Reset()}), ALL_LINES, -6, false},
         {"reply_of_nuls_then_close", {Send(std::string(600, '\0')), Close()}, "", -5, false},
         // A reply with no end: the cap ends it.
         {"endless_line", {Send(std::string(70000, 'x')), Pause(60000)}, "", -5, false},
@@ -69,6 +88,19 @@ const std::vector<Pop3Case> &Pop3Cases()
          ALL_LINES, 2, false},
         {"replies_larger_than_one_receive",
          LoggedIn({Send("+OK 9 " + std::string(1500, '7') + "\r\n")}), ALL_LINES, 9, false},
+        {"greeting_larger_than_one_receive",
+         {Send("+OK " + std::string(2000, 'g') + "\r\n"), ExpectLine(), Send("+OK\r\n"), ExpectLine(),
+          Send("+OK\r\n"), ExpectLine(), Send("+OK 3 3\r\n")},
+         ALL_LINES, 3, false},
+        {"ok_across_two_receives",
+         {Send(std::string(509, 'x') + "+OK\r\n"), ExpectLine(), Send("+OK\r\n"), ExpectLine(),
+          Send("+OK\r\n"), ExpectLine(), Send("+OK 4 4\r\n")},
+         ALL_LINES, 4, false},
+        // Slow but whole: every byte alone, the pauses adding up to more than
+        // one reply's time-out in the tests that shorten it.
+        {"one_byte_at_a_time_with_pauses",
+         Dripped({"+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 2\r\n"}, 40),
+         ALL_LINES, 2, false},
         // Servers that stall: bounded by the time-outs.
         {"greeting_never_sent", {Pause(60000)}, "", -5, true},
         {"stat_reply_never_sent", LoggedIn({Pause(60000)}), ALL_LINES, -6, true},
@@ -76,6 +108,7 @@ const std::vector<Pop3Case> &Pop3Cases()
          {Send("+"), Pause(150), Send("O"), Pause(150), Send("K"), Pause(150), Send(" "),
           Pause(60000)},
          "", -5, true},
+        {"nuls_then_line_feed", {Send(std::string(600, '\0') + "\r\n"), Pause(60000)}, "", -5, true},
         {"answers_before_commands",
          {Send("+OK\r\n+OK\r\n+OK\r\n+OK 2 2\r\n"), Pause(60000)}, USER_LINE, -5, true},
     };
