@@ -53,6 +53,8 @@ start)
   : > "$dir/passwd"
   for user in empty three box1 box2 box3 box4 box5 box6 box7 box8 box9; do
     echo "$user:{PLAIN}$password::::::" >> "$dir/passwd"
+    # Made here, open to all: the tests deliver into them as other users.
+    mkdir -p "$dir/mail/$user/new" "$dir/mail/$user/cur" "$dir/mail/$user/tmp"
   done
   deliver three 3
   chmod -R a+rwX "$dir/mail"

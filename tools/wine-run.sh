@@ -8,5 +8,5 @@ if [ ! -f "$session/env" ]; then
   echo "no Wine session in $session: start it with tools/wine-session.sh" >&2
   exit 1
 fi
-. "$session/env"
+. "$session/env" 2>/dev/null
 exec wine "$@"

@@ -17,7 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 stop() {
   [ -f "$session/env" ] || return 0
-  . "$session/env"
+  . "$session/env" 2>/dev/null
   wineserver -k 2>/dev/null || true
   for name in idle xvfb; do
     if [ -f "$session/$name.pid" ]; then
@@ -79,7 +79,7 @@ export LOCPATH="$top/locale"
 export LC_ALL=ja_JP.UTF-8
 export DISPLAY=:$display
 ENV
-  . "$session/env"
+  . "$session/env" 2>/dev/null
   Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   echo $! > "$session/xvfb.pid"
   for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
@@ -90,6 +90,9 @@ ENV
     setsid wine "$idle_exe" </dev/null >/dev/null 2>&1 &
     echo $! > "$session/idle.pid"
   fi
+  # Wine's own services start with the first program; start them here, with
+  # no terminal or pipe of a test to hold open.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
   echo "wine session on display :$display"
   ;;
 *) echo "usage: $0 start|stop SESSION_DIR [IDLE_EXE]" >&2; exit 2 ;;
