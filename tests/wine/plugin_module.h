@@ -3,9 +3,6 @@
 
 #include <windows.h>
 
-#include <set>
-#include <string>
-
 // The module, loaded once per test program from beside it.
 HMODULE PluginModule();
 
@@ -14,6 +11,3 @@ template <typename Function> Function PluginEntry(const char *name)
 {
     return reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(PluginModule(), name)));
 }
-
-// Every name the module exports, read from its export directory.
-std::set<std::string> ExportedNames(HMODULE module);
