@@ -65,3 +65,15 @@ check-fuzz: fuzz-build
 
 fuzz: fuzz-build
 	tools/run-fuzzers.sh $(FUZZ) $(FUZZ_SECONDS)
+
+# The demo (demo/, tools/demo.sh): kivo.dll in the test host under Wine and
+# Xvfb against a local Dovecot; pictures and a transcript go to demo-out/.
+DEMO_OUT ?= demo-out
+
+.PHONY: deps-demo demo
+
+deps-demo:
+	@tools/install-deps.sh demo
+
+demo: deps-demo win32
+	tools/demo.sh $(WIN32) $(BUILD)/demo $(DEMO_OUT)

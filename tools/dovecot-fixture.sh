@@ -2,16 +2,19 @@
 # A real POP3 server for the tests: Dovecot on a free loopback port, with a
 # config and users of the project's own.
 #
-#   tools/dovecot-fixture.sh start LINK   start it; LINK becomes a link to its folder
-#   tools/dovecot-fixture.sh stop LINK    stop it by its process id and remove the folder
+#   tools/dovecot-fixture.sh start LINK [PORT]   start it; LINK becomes a link to its folder
+#   tools/dovecot-fixture.sh stop LINK           stop it by its process id and remove the folder
 #
-# The folder holds "port", the passwd file and one maildir per user under
-# mail/. Every user's password is "kivo-pass". The user "three" starts with
-# three messages; the others ("empty", "box1" to "box9") start empty.
+# Without PORT it listens on a free port that the system picks. The folder
+# holds "port", the passwd file and one maildir per user under mail/. Every
+# user's password is "kivo-pass". The user "three" starts with three
+# messages; the others ("empty", "box1" to "box9", and "demo" for
+# tools/demo.sh) start empty.
 set -eu
 
-command=${1:?usage: $0 start|stop LINK}
-link=${2:?usage: $0 start|stop LINK}
+command=${1:?usage: $0 start|stop LINK [PORT]}
+link=${2:?usage: $0 start|stop LINK [PORT]}
+wanted_port=${3:-}
 password=kivo-pass
 
 free_port() {
@@ -49,9 +52,9 @@ start)
   chmod 755 "$dir"
   mkdir -p "$dir/run" "$dir/mail"
   chmod 777 "$dir/mail"
-  port=$(free_port)
+  port=${wanted_port:-$(free_port)}
   : > "$dir/passwd"
-  for user in empty three box1 box2 box3 box4 box5 box6 box7 box8 box9; do
+  for user in empty three box1 box2 box3 box4 box5 box6 box7 box8 box9 demo; do
     echo "$user:{PLAIN}$password::::::" >> "$dir/passwd"
     # Made here, open to all: the tests deliver into them as other users.
     mkdir -p "$dir/mail/$user/new" "$dir/mail/$user/cur" "$dir/mail/$user/tmp"
@@ -99,5 +102,5 @@ CONF
   ln -sfn "$dir" "$link"
   echo "dovecot on 127.0.0.1:$port, folder $dir"
   ;;
-*) echo "usage: $0 start|stop LINK" >&2; exit 2 ;;
+*) echo "usage: $0 start|stop LINK [PORT]" >&2; exit 2 ;;
 esac
