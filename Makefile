@@ -68,12 +68,17 @@ fuzz: fuzz-build
 
 # The demo (demo/, tools/demo.sh): kivo.dll in the test host under Wine and
 # Xvfb against a local Dovecot; pictures and a transcript go to demo-out/.
+# What a user installs (tools/dist.sh): dist/kivo-<version>.zip with the
+# kivo.dll that passed the Wine tests and the user's readme.
 DEMO_OUT ?= demo-out
 
-.PHONY: deps-demo demo
+.PHONY: deps-demo demo dist
 
 deps-demo:
 	@tools/install-deps.sh demo
 
 demo: deps-demo win32
 	tools/demo.sh $(WIN32) $(BUILD)/demo $(DEMO_OUT)
+
+dist: deps-check
+	tools/dist.sh $(WIN32) dist
