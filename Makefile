@@ -66,6 +66,29 @@ check-fuzz: fuzz-build
 fuzz: fuzz-build
 	tools/run-fuzzers.sh $(FUZZ) $(FUZZ_SECONDS)
 
+# Benchmark and soak (bench/): a native tree without sanitizers for the
+# figures, and the Windows build's kivo.dll under Wine beside it.
+BENCH        := $(BUILD)/bench
+BENCH_CHECKS ?= 1000
+SOAK_CHECKS  ?= 10000
+
+.PHONY: deps-bench bench-build bench soak
+
+deps-bench:
+	@tools/install-deps.sh bench
+
+$(BENCH)/CMakeCache.txt: | deps-bench
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DKIVO_SANITIZE=OFF -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+
+bench-build: $(BENCH)/CMakeCache.txt win32
+	cmake --build $(BENCH) -j $(JOBS) --target kivo_bench kivo_soak
+
+bench: deps-bench bench-build
+	tools/bench.sh $(BENCH) $(WIN32) $(BENCH_CHECKS)
+
+soak: deps-bench bench-build
+	tools/soak.sh $(BENCH) $(WIN32) $(SOAK_CHECKS)
+
 # The demo (demo/, tools/demo.sh): kivo.dll in the test host under Wine and
 # Xvfb against a local Dovecot; pictures and a transcript go to demo-out/.
 # What a user installs (tools/dist.sh): dist/kivo-<version>.zip with the

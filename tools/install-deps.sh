@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing kivo need, and only
-# when one of them is missing. Usage: tools/install-deps.sh [build|check|demo]
+# when one of them is missing. Usage: tools/install-deps.sh [build|check|demo|bench]
 set -eu
 
 tier=${1:-check}
 build_pkgs="cmake make g++ g++-mingw-w64-i686 mingw-w64-i686-dev googletest"
 check_pkgs="$build_pkgs wine wine32:i386 xvfb xauth dovecot-pop3d python3-pefile
   imagemagick fonts-ipafont-gothic locales clang libclang-rt-14-dev x11-utils"
+# The benchmark's other clients (curl, Debian's Python with poplib) and callgrind.
+bench_pkgs="$check_pkgs curl python3 valgrind"
 case $tier in
   build) want=$build_pkgs ;;
   check|demo) want=$check_pkgs ;;
-  *) echo "usage: $0 [build|check|demo]" >&2; exit 2 ;;
+  bench) want=$bench_pkgs ;;
+  *) echo "usage: $0 [build|check|demo|bench]" >&2; exit 2 ;;
 esac
 
 need_i386=no
