@@ -259,6 +259,18 @@ TEST_F(DirectTest, BadArgumentsGiveMinusOneWithoutAConnection)
     DestroyInstance(0);
 }
 
+TEST_F(DirectTest, SixtyFourKilobyteStringsGoThroughWhole)
+{
+    ASSERT_EQ(NewInstance(0), 1);
+    const std::string big(64 * 1024, 'u');
+    EXPECT_EQ(CallDirect({StringArg(big), IntArg(110), StringArg("alice"), StringArg("pw")}), -2)
+        << "no such host";
+    ScriptServer server(HappyScript("+OK 3 1\r\n"));
+    EXPECT_EQ(CallDirect({StringArg("127.0.0.1"), IntArg(server.port()), StringArg(big), StringArg(big)}), 3);
+    EXPECT_EQ(server.Finish(), "USER " + big + "\r\nPASS " + big + "\r\nSTAT\r\n");
+    DestroyInstance(0);
+}
+
 // Sum of the heap blocks in use in every heap of the process.
 size_t HeapBytesInUse()
 {
