@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "account.h"
+#include "account_records.h"
 #include "temp_folder.h"
 
 namespace {
@@ -15,29 +16,6 @@ namespace {
 // Shift_JIS bytes of the default texts "POPサーバ名" and "ユーザ名".
 const char SJIS_SERVER_NAME[] = "POP\x83\x54\x81\x5B\x83\x6F\x96\xBC";
 const char SJIS_USER_NAME[] = "\x83\x86\x81\x5B\x83\x55\x96\xBC";
-
-ACCOUNT_INFO Account(const char *host, int port, const char *user, const char *password, int interval)
-{
-    ACCOUNT_INFO account;
-    memset(&account, 0, sizeof account);
-    CopyAccountText(account.host, host);
-    account.port = port;
-    CopyAccountText(account.user, user);
-    CopyAccountText(account.password, password);
-    account.interval = interval;
-    return account;
-}
-
-const ACCOUNT_INFO PRIOR = Account("old.example", 995, "olduser", "oldpw", 7);
-
-void ExpectSame(const ACCOUNT_INFO &actual, const ACCOUNT_INFO &expected)
-{
-    EXPECT_STREQ(actual.host, expected.host);
-    EXPECT_EQ(actual.port, expected.port);
-    EXPECT_STREQ(actual.user, expected.user);
-    EXPECT_STREQ(actual.password, expected.password);
-    EXPECT_EQ(actual.interval, expected.interval);
-}
 
 struct ReadCase {
     const char *name;
@@ -82,7 +60,7 @@ TEST(AccountFile, ReadingRules)
         temp.Write("account.dat", c.file);
         ACCOUNT_INFO account = PRIOR;
         EXPECT_EQ(ReadAccountFile(temp.path("account.dat").c_str(), &account), 0);
-        ExpectSame(account, c.expected);
+        ExpectRecord(account, c.expected);
     }
 }
 
@@ -91,7 +69,7 @@ TEST(AccountFile, MissingFileLeavesRecordUntouched)
     TempFolder temp;
     ACCOUNT_INFO account = PRIOR;
     EXPECT_EQ(ReadAccountFile(temp.path("account.dat").c_str(), &account), -1);
-    ExpectSame(account, PRIOR);
+    ExpectRecord(account, PRIOR);
 }
 
 TEST(AccountFile, WrittenBytesAndRoundTrip)
@@ -112,14 +90,14 @@ TEST(AccountFile, WrittenBytesAndRoundTrip)
     };
     for (const ACCOUNT_INFO &sample : samples) {
         ASSERT_EQ(WriteAccountFile(path.c_str(), &sample), 0);
-        char expected[400];
+        char expected[1024];
         snprintf(expected, sizeof expected, "POPHOST=%s\r\nPOPPORT=%d\r\nUSER=%s\r\nPASSWD=%s\r\nINTERVAL=%d\r\n",
                  sample.host, sample.port, sample.user, sample.password, sample.interval);
         EXPECT_EQ(temp.Read("account.dat"), expected);
         ACCOUNT_INFO back;
         memset(&back, 0, sizeof back);
         ASSERT_EQ(ReadAccountFile(path.c_str(), &back), 0);
-        ExpectSame(back, sample);
+        ExpectRecord(back, sample);
     }
     EXPECT_FALSE(std::filesystem::exists(temp.path("account.new")));
 }
@@ -164,13 +142,13 @@ TEST(LoadAccount, DefaultsOnlyWhenTheFileCannotBeOpened)
 
     g_account = PRIOR;
     LoadAccount(temp.folder().c_str());
-    ExpectSame(g_account, defaults);
+    ExpectRecord(g_account, defaults);
 
     // A file that names only some keys: the others keep what the record held.
     g_account = PRIOR;
     temp.Write("account.dat", "USER=bob\r\nINTERVAL=4\r\n");
     LoadAccount(temp.folder().c_str());
-    ExpectSame(g_account, Account("old.example", 995, "bob", "oldpw", 4));
+    ExpectRecord(g_account, Account("old.example", 995, "bob", "oldpw", 4));
     EXPECT_EQ(temp.Read("account.dat"), "USER=bob\r\nINTERVAL=4\r\n") << "loading never writes";
 }
 
@@ -190,7 +168,7 @@ TEST(LoadAccount, FolderTooLongForThePathCountsAsNoFile)
     LoadAccount(too_long.c_str());
     ACCOUNT_INFO defaults;
     SetDefaultAccount(&defaults);
-    ExpectSame(g_account, defaults);
+    ExpectRecord(g_account, defaults);
 }
 
 }  // namespace
